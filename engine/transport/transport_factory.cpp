@@ -1,0 +1,31 @@
+#include "engine/transport/transport.h"
+
+#include "sim/sim_transport.h"
+
+namespace zrt {
+namespace {
+
+// Transport for paths that no implementation claims: every open fails.
+class UnavailableTransport final : public Transport {
+public:
+    bool open(const std::string&) override { return false; }
+    bool deviceDescriptor(uint8_t*) override { return false; }
+    bool bulkWrite(const uint8_t*, size_t, size_t& written) override { written = 0; return false; }
+    bool bulkRead(uint8_t*, size_t, size_t& read) override { read = 0; return false; }
+    void close() override {}
+};
+
+bool IsSimPath(const std::string& path) {
+    return path == "sim" || path.rfind("sim:", 0) == 0;
+}
+
+}  // namespace
+
+std::unique_ptr<Transport> CreateTransport(const std::string& path) {
+    if (IsSimPath(path)) {
+        return sim::CreateSimTransport();
+    }
+    return std::make_unique<UnavailableTransport>();
+}
+
+}  // namespace zrt

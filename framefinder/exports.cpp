@@ -1,0 +1,1 @@
+// The frame finder exports land here.
