@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zrt::platform {
 
@@ -24,8 +25,16 @@ static_assert(offsetof(SharedStateBlock, FAUScanPosition) == 8);
 // processes do not share one.
 SharedStateBlock& SharedState();
 
+// False when the shared object could not be opened and the block is private
+// to this process (the engine still works, but not beside other processes).
+bool SharedStateIsProcessWide();
+
+// The name of the backing object: ZRT_SHARED_NAME, or a per-user default.
+std::string SharedStateName();
+
 // Takes BusyFlag: one atomic test-and-set, 10 ms sleeps while another holder
-// has it. A holder process that no longer exists loses the flag.
+// has it. A holder process that no longer exists loses the flag, so an
+// application that crashed inside an export does not block the others.
 void AcquireBusyFlag();
 void ReleaseBusyFlag();
 

@@ -11,6 +11,11 @@ namespace zrt::platform {
 // At most 260 characters, ending with a path separator.
 std::string UserTempDirectory();
 
+// The per-user directory "zrt5617-<uid>" under `base`, created 0700 when
+// missing; empty when it is a symbolic link, not a directory or not the
+// user's. UserTempDirectory uses it under /tmp.
+std::string PrivateUserDirectory(const std::string& base);
+
 // Opens a file in `mode` ("rb", "wb", "ab", "r+b") without following a
 // symbolic link at the final component; nullptr on failure.
 std::FILE* OpenFileNoFollow(const std::string& path, const char* mode);

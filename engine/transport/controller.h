@@ -82,6 +82,9 @@ public:
 
 private:
     bool readRegisterOnce(uint8_t reg, uint8_t& value);
+    bool writeRegisterFrame(const uint8_t (&frame)[5]);
+    bool writeMemory(MemoryAccessKind kind, uint32_t address, uint32_t length, const uint8_t* data);
+    bool readImageChunk(uint8_t* buffer, uint32_t chunk, uint32_t& delivered);
 
     std::unique_ptr<Transport> transport_;
     bool opened_ = false;

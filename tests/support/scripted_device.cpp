@@ -14,7 +14,13 @@ public:
         return device_.openSucceeds;
     }
     bool deviceDescriptor(uint8_t descriptor[18]) override {
+        if (!device_.descriptorSucceeds) return false;
         std::memcpy(descriptor, device_.descriptor.data(), 18);
+        return true;
+    }
+    bool deviceSummary(uint8_t summary[8]) override {
+        if (!device_.summary) return false;
+        std::memcpy(summary, device_.summary->data(), 8);
         return true;
     }
     bool bulkWrite(const uint8_t* data, size_t count, size_t& written) override {
@@ -80,6 +86,10 @@ bool ScriptedDevice::handleWrite(const uint8_t* data, size_t count) {
         std::optional<uint8_t> answer;
         if (onRegisterRead) answer = onRegisterRead(reg, n);
         pendingRead_.assign(1, answer ? *answer : registers[reg]);
+        if (emptyRegisterAnswers > 0) {
+            --emptyRegisterAnswers;
+            pendingRead_.clear();
+        }
         return true;
     }
     if (count >= 4 && data[0] == 0x04) {
@@ -103,7 +113,7 @@ bool ScriptedDevice::handleRead(uint8_t* buffer, size_t count, size_t& read) {
     const size_t n = std::min(count, pendingRead_.size());
     std::memcpy(buffer, pendingRead_.data(), n);
     pendingRead_.erase(pendingRead_.begin(), pendingRead_.begin() + static_cast<long>(n));
-    read = n;
+    read = n + overReportedReadBytes;
     return true;
 }
 

@@ -30,6 +30,15 @@ public:
     // --- What the device answers ---------------------------------------
     std::array<uint8_t, 18> descriptor;          // idVendor 0x5A17, idProduct 0x3C42 by default
     bool openSucceeds = true;
+    bool descriptorSucceeds = true;              // false: the descriptor request fails
+    // The optional device release summary (vendor, product, bcdDevice,
+    // language as little-endian u16); none by default.
+    std::optional<std::array<uint8_t, 8>> summary;
+    // Added to the count that every bulk read reports, beyond what it
+    // delivered: a misbehaving transport.
+    size_t overReportedReadBytes = 0;
+    // The next this many register reads are answered with no byte at all.
+    unsigned emptyRegisterAnswers = 0;
     std::array<uint8_t, 256> registers{};        // register file; 0xD0 = 0x01 by default
     // Called for every register read; a value overrides the register file,
     // std::nullopt answers from it. `count` is the n-th read of that register (from 1).
