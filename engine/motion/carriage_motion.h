@@ -46,7 +46,7 @@ StatusCode FeedToScanStart(ScannerEngine& engine, uint32_t& distance);
 
 StatusCode SetHighResolutionDrive(ScannerEngine& engine, uint8_t engage);
 
-// Captures `lines` lines into `out` (replaced only on success): each line
+// Captures `lines` lines into `out` (set once all data are read): each line
 // holds `channels` planes of data bytes / channels bytes, 16-bit samples
 // little-endian. Never reads more than the strip holds.
 StatusCode ScanToMemory(ScannerEngine& engine, std::vector<uint8_t>& out, uint8_t busSpeed,

@@ -104,8 +104,8 @@ StatusCode ProgramScan(ScannerEngine& engine, const ScanSetup& setup, uint8_t ki
 
 namespace {
 
-// The controller counts down its pending work in 0x4A-0x4C after the arm
-// bit; a job may only start once it reads 0.
+// After the arm bit the job may start only once registers 0x4A-0x4C
+// read 0.
 bool WaitForArmedCounter(Controller& device) {
     if (!device.SetRegisterField(0x10, 0, 0, 1)) {
         return false;

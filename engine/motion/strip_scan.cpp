@@ -38,7 +38,8 @@ ScanSetup StripSetup(const ScannerEngine& engine, uint8_t busSpeed, uint16_t dpi
 }
 
 // Reads exactly raw.size() bytes; the controller's count of waiting data
-// never makes a read run past the buffer.
+// never makes a read run past the buffer. Requests are whole 16-byte
+// blocks, so a tail shorter than one block goes through a scratch block.
 StatusCode ReadStrip(Controller& device, std::vector<uint8_t>& raw) {
     size_t done = 0;
     unsigned idlePolls = 0;
@@ -46,14 +47,23 @@ StatusCode ReadStrip(Controller& device, std::vector<uint8_t>& raw) {
         uint32_t words = 0;
         if (!device.ReadRegisterTriple(0xA5, words)) return status::MemoryScanCountFailed;
         const uint64_t available = uint64_t{words} * 2;
-        if (available == 0) {
+        const size_t left = raw.size() - done;
+        const size_t chunk = static_cast<size_t>(
+            std::min<uint64_t>({available, kLargestBlock, left}) & ~uint64_t{15});
+        const bool tail = chunk == 0 && left < 16 && available >= 16;
+        if (chunk == 0 && !tail) {
             if (++idlePolls >= kStallPolls) return status::MemoryScanReadFailed;
             platform::SleepMs(10);
             continue;
         }
         idlePolls = 0;
-        const size_t chunk = static_cast<size_t>(
-            std::min<uint64_t>({available, kLargestBlock, raw.size() - done}));
+        if (tail) {
+            uint8_t block[16];
+            if (!device.ReadImageData(block, sizeof block)) return status::MemoryScanReadFailed;
+            std::copy_n(block, left, raw.begin() + static_cast<long>(done));
+            done += left;
+            continue;
+        }
         if (!device.ReadImageData(raw.data() + done, static_cast<uint32_t>(chunk))) {
             return status::MemoryScanReadFailed;
         }

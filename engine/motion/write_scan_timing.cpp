@@ -23,17 +23,6 @@ StatusCode WriteFields(Controller& device, std::initializer_list<FieldWrite> ste
     return status::Ok;
 }
 
-StatusCode WriteRegisters(Controller& device,
-                          std::initializer_list<std::pair<uint32_t, uint32_t>> values,
-                          StatusCode failure) {
-    for (const auto& [reg, value] : values) {
-        if (!device.WriteControllerRegister(reg, value)) {
-            return failure;
-        }
-    }
-    return status::Ok;
-}
-
 StatusCode WriteControlBits(Controller& device, uint8_t reverse, uint8_t homeStop,
                             uint8_t ctl11Bit1, uint8_t ctl11Bit6, const MotorTiming& timing) {
     return WriteFields(device, {
@@ -80,15 +69,9 @@ StatusCode WriteTravel(Controller& device, int32_t feedSteps, uint32_t lineCount
 StatusCode WriteMotorControl(Controller& device, uint8_t ctl11Bit6, const MotorTiming& timing) {
     // A strip scan into memory runs with fixed motor control values.
     const bool strip = ctl11Bit6 != 0;
-    if (StatusCode s = WriteRegisters(device, {{0x15, strip ? 1u : timing.reg15}}, status::Reg15Failed)) {
-        return s;
-    }
-    if (StatusCode s = WriteRegisters(device, {{0x14, strip ? 1u : timing.reg14}}, status::Reg14Failed)) {
-        return s;
-    }
-    if (StatusCode s = WriteRegisters(device, {{0x17, strip ? 1u : timing.reg17 / 2u}}, status::Reg17Failed)) {
-        return s;
-    }
+    if (!device.WriteControllerRegister(0x15, strip ? 1u : timing.reg15)) return status::Reg15Failed;
+    if (!device.WriteControllerRegister(0x14, strip ? 1u : timing.reg14)) return status::Reg14Failed;
+    if (!device.WriteControllerRegister(0x17, strip ? 1u : timing.reg17 / 2u)) return status::Reg17Failed;
     if (!device.WriteControllerRegister(0x43, 0x1C) || !device.WriteRegisterPair(0x44, 0x9C38)) {
         return status::Reg43Failed;
     }

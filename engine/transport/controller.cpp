@@ -25,7 +25,7 @@ bool Controller::OpenDevice(const std::string& path) {
 }
 
 bool Controller::OpenDevice(const std::string& path, std::unique_ptr<Transport> transport) {
-    //nolock
+    std::lock_guard<std::recursive_mutex> lock(exchangeLock_);
     CloseDevice();
     if (!transport) return false;
     transport_ = std::move(transport);
@@ -56,14 +56,14 @@ bool Controller::OpenDevice(const std::string& path, std::unique_ptr<Transport> 
 }
 
 void Controller::CloseDevice() {
-    //nolock
+    std::lock_guard<std::recursive_mutex> lock(exchangeLock_);
     if (transport_) transport_->close();
     transport_.reset();
     opened_ = false;
 }
 
 bool Controller::WritePipe(const uint8_t* bytes, size_t count, size_t* written) {
-    //nolock
+    std::lock_guard<std::recursive_mutex> lock(exchangeLock_);
     size_t done = 0;
     const bool ok = IsOpen() && transport_->bulkWrite(bytes, count, done);
     if (written) *written = ok ? done : 0;
@@ -71,7 +71,7 @@ bool Controller::WritePipe(const uint8_t* bytes, size_t count, size_t* written) 
 }
 
 bool Controller::ReadPipe(uint8_t* buffer, size_t count, size_t* read) {
-    //nolock
+    std::lock_guard<std::recursive_mutex> lock(exchangeLock_);
     size_t done = 0;
     const bool ok = IsOpen() && transport_->bulkRead(buffer, count, done);
     // A transport that claims more than it was asked for cannot have put

@@ -62,7 +62,7 @@ protected:
     uint8_t channels = 3;
     size_t delivered = 0;
     // Exposure giving full scale, per channel; or a fixed level.
-    std::array<uint32_t, 4> lampScale{20000, 30000, 12000, 20000};
+    std::array<uint32_t, 4> lampScale{5000, 6000, 4000, 5000};
     std::array<int, 4> fixedLevel{-1, -1, -1, -1};
 };
 
@@ -130,3 +130,4 @@ TEST_F(ScriptedLamp, ADarkPassFillsTheSubBlockOfItsLinePeriod) {
 
 }  // namespace
 }  // namespace zrt
+

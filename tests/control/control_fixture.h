@@ -45,6 +45,8 @@ public:
             // Control line 8 reads 0 while a film adapter is plugged in.
             if (reg == 0x90) return static_cast<uint8_t>(filmAdapter ? device.registers[0x90] & ~0x08
                                                                      : device.registers[0x90] | 0x08);
+            // Bit 0 is the film motor's home sensor: the device's, not the host's.
+            if (reg == 0xC7) return static_cast<uint8_t>((device.registers[0xC7] & ~0x01) | (filmMotorHome ? 1 : 0));
             // Image data always waiting: 0xEFF0 bytes.
             if (reg == 0xA5) return 0x00;
             if (reg == 0xA6) return 0x77;
@@ -78,7 +80,21 @@ public:
     uint32_t position = 0;
     unsigned starts = 0;
     bool filmAdapter = false;
+    bool filmMotorHome = false;
     uint8_t busyBits = 0;
+
+    // Jobs of `lines` lines of three channels started so far (the line
+    // count registers 0x66-0x68 hold lines x channels).
+    static size_t jobsOf(const ScriptedDevice& device, uint32_t lines) {
+        const uint32_t count = lines * 3;
+        size_t jobs = 0;
+        const auto& w = device.registerWrites;
+        for (size_t i = 2; i < w.size(); ++i)
+            if (w[i - 2].reg == 0x66 && w[i - 1].reg == 0x67 && w[i].reg == 0x68 &&
+                ((uint32_t(w[i - 2].value) << 16) | (uint32_t(w[i - 1].value) << 8) | w[i].value) == count)
+                ++jobs;
+        return jobs;
+    }
 
 private:
     void start(const ScriptedDevice& device) {

@@ -92,7 +92,7 @@ TEST_F(PowerUpTest, AnAdapterAlreadyAtHomeGetsOnlyTheShortMoveAndTheSecondCheck)
     Open();
     failImageReads();
     carriage.filmAdapter = true;
-    device.registers[0xC7] = 0x01;
+    carriage.filmMotorHome = true;
     device.registers[0xC9] = 100;  // the position counter after the move
     EXPECT_EQ(PowerUp(engine), status::Ok);
     // 0xC1 is 0xE9 for a homing run and 0xF0 for a counted move.

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -48,28 +49,31 @@ private:
 
 class ProcessEnvironment final : public ::testing::Environment {
 public:
-    // A child started by a test (ZRT_CHILD_ROLE set) keeps the block its
-    // parent named and leaves its removal to the parent.
+    // A child started by a test (ZRT_CHILD_ROLE set) works in the block and
+    // directory its parent named and leaves their removal to the parent,
+    // which also covers a child that is killed.
     explicit ProcessEnvironment(const std::string& suite)
         : sharedName_("/zrt-test-" + suite + "-" + std::to_string(getpid())),
-          ownsSharedName_(std::getenv("ZRT_CHILD_ROLE") == nullptr) {
+          isChild_(std::getenv("ZRT_CHILD_ROLE") != nullptr) {
         ScratchDir::BaseTemp();
-        if (ownsSharedName_) setenv("ZRT_SHARED_NAME", sharedName_.c_str(), 1);
-        setenv("TMPDIR", scratch_.path().c_str(), 1);
+        if (isChild_) {
+            if (const char* dir = std::getenv("ZRT_CHILD_DIR")) setenv("TMPDIR", dir, 1);
+            return;
+        }
+        scratch_.emplace();
+        setenv("ZRT_SHARED_NAME", sharedName_.c_str(), 1);
+        setenv("TMPDIR", scratch_->path().c_str(), 1);
     }
     void TearDown() override {
-        if (ownsSharedName_) shm_unlink(sharedName_.c_str());
-        std::error_code ignored;
-        std::filesystem::remove_all(scratch_.path(), ignored);
+        if (isChild_) return;
+        shm_unlink(sharedName_.c_str());
+        scratch_.reset();
     }
-
-    const std::string& sharedName() const { return sharedName_; }
-    const ScratchDir& scratch() const { return scratch_; }
 
 private:
     std::string sharedName_;
-    bool ownsSharedName_;
-    ScratchDir scratch_;
+    bool isChild_;
+    std::optional<ScratchDir> scratch_;
 };
 
 // Call once per program from a namespace-scope initialiser.
