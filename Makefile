@@ -27,3 +27,17 @@ install: build
 
 clean:
 	@rm -rf $(BUILD)
+
+# The 32-bit Windows DLLs, cross-built with MinGW-w64, and their tests under Wine.
+WIN_BUILD ?= build-win32
+WIN_TESTS ?= OFF
+.PHONY: windows test-windows
+windows: bootstrap
+	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+	  -DZRT_BUILD_TOOLS=OFF -DZRT_BUILD_BENCH=OFF -DZRT_BUILD_TESTS=$(WIN_TESTS) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS) --target ZRTL5617 ZRTS5617
+	@cp $(WIN_BUILD)/bin/ZRTL5617.dll $(WIN_BUILD)/bin/ZRTS5617.dll $(WIN_BUILD)/ 2>/dev/null || \
+	  cp $(WIN_BUILD)/lib/ZRTL5617.dll $(WIN_BUILD)/lib/ZRTS5617.dll $(WIN_BUILD)/
+
+test-windows: windows
+	@bash scripts/test-windows $(WIN_BUILD)

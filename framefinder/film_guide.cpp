@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framefinder/edge_search.h"
+#include "framefinder/film_guide.h"
 #include "framefinder/holders.h"
 #include "framefinder/pixel_stats.h"
 #include "zrts5617.h"
@@ -45,12 +46,9 @@ Point Threshold(const TIFF& image, const uint8_t* pixels, const FrameRect& r, Se
     return ThresholdEdgeSearch(image, pixels, r, s, kSearchAdjust, steps, 0, kBrightLimit);
 }
 
-struct StripEdges {
-    int32_t left, right;
-    double slope;
-};
-
 enum : int32_t { kTL = 1, kTR = 2, kBL = 4, kBR = 8 };
+
+}  // namespace
 
 StripEdges StripFromSides(const FrameRect& r, int32_t tl, int32_t tr, int32_t bl, int32_t br,
                           int32_t height) {
@@ -86,6 +84,8 @@ StripEdges StripFromSides(const FrameRect& r, int32_t tl, int32_t tr, int32_t bl
     if (left != r.left && right == r.right) right = left + w;
     return {left, right, 0.0};
 }
+
+namespace {
 
 void SleeveFilmGuide(const TIFF& image, const uint8_t* pixels, FilmAreaList& areas,
                      const FrameSettings& s) {

@@ -1,7 +1,9 @@
 // One controller job from start to end: the acceleration ramp (motor table
-// 0), the feed at the constant step period, the capture of its plane rows at
-// the line period while the carriage keeps moving, and the deceleration ramp
-// (motor table 2 backwards). A job with "hold" set captures without moving.
+// 0), the feed at the constant step period (the last entry of table 2, or of
+// table 4), the capture of its plane rows at the line period while the
+// carriage keeps moving, and the deceleration ramp (motor table 2 backwards).
+// A job with "hold" set captures without moving. The ramps add to the feed:
+// the engine subtracts their lengths when it plans a distance.
 #pragma once
 
 #include <cstdint>

@@ -82,7 +82,7 @@ double Sensor::noise(double signal) {
 void Sensor::readRow(const RowReadout& r, const ControllerMemory& memory, std::vector<uint8_t>& out) {
     const ModeTable& m = mode(r.resolution, r.modeShift);
     const double* lamp = r.filmLamp ? kFilmLamp : kDocumentLamp;
-    double light = r.lampDead ? 0 : lamp[r.channel] * r.exposure;
+    double light = lamp[r.channel] * r.exposure;
     double darkExtra = leak_ ? kLeakingDarkLevel - kDarkLevel : 0;
     int reduction = std::max(1, r.reduction);
     uint64_t samples = r.end >= r.start ? (uint64_t(r.end) - r.start + 1) / uint64_t(reduction) : 0;
@@ -95,7 +95,7 @@ void Sensor::readRow(const RowReadout& r, const ControllerMemory& memory, std::v
                 double x = m.x[q];
                 double scene = r.filmLamp ? scene_.transmission(x, r.y, r.channel, r.filmSteps)
                                           : scene_.reflectance(x, r.y, r.channel);
-                double signal = light * m.gain[q] * scene;
+                double signal = x < r.darkBelowX ? 0.0 : light * m.gain[q] * scene;
                 raw = m.dark[q] + darkExtra + signal;
                 raw += noise(signal);
             }

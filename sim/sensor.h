@@ -25,13 +25,16 @@ constexpr double kDocumentLamp[4] = {17.9, 24.4, 29.9, 2.0};
 constexpr double kFilmLamp[4] = {13.5, 13.5, 13.5, 13.5};
 constexpr double kDarkLevel = 2500;           // mean dark output, 16-bit counts
 constexpr double kLeakingDarkLevel = 24000;
+// A dead document lamp gives no light left of this x (1/4800 inch): the
+// origin search and the calibration still work, the sensor test sees it.
+constexpr double kDeadLampSegmentEnd = 8000;
 
 // How the controller reads one plane row.
 struct RowReadout {
     int channel = 0;              // 0-3
     double y = 0;                 // glass y of the row (1/4800 inch)
     bool filmLamp = false;
-    bool lampDead = false;
+    double darkBelowX = -1e9;     // no light left of this x (dead lamp segment)
     double filmSteps = 0;         // film motor position (film lamp band)
     double exposure = 0;          // clock units the lamp is on
     int resolution = 600;         // sensor mode

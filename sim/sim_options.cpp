@@ -96,7 +96,11 @@ bool ApplyOption(const std::string& key, const std::string& value, SimOptions& o
         o.faults.unplugArmed = true;
         return ParseUnsigned(value, UINT64_MAX, o.faults.unplugAfterBytes);
     }
-    if (key == "lamp") return ParseFlag(value, "dead", o.faults.lampDead);
+    if (key == "lamp") {
+        o.faults.lampDead = value == "dead";
+        o.faults.lampOff = value == "off";
+        return o.faults.lampDead || o.faults.lampOff || value == "ok";
+    }
     if (key == "film_lamp") return ParseFlag(value, "dead", o.faults.filmLampDead);
     if (key == "sensor") return ParseFlag(value, "leak", o.faults.sensorLeak);
     if (key == "guide") return ParseFlag(value, "missing", o.faults.guideMissing);

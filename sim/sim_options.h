@@ -20,7 +20,8 @@ struct FaultOptions {
     bool busy = false;                    // register 0x46 always reports activity
     bool unplugArmed = false;
     uint64_t unplugAfterBytes = 0;        // device vanishes after this many image bytes
-    bool lampDead = false;                // the document lamp gives no light
+    bool lampDead = false;                // the document lamp is dead over the left of the line
+    bool lampOff = false;                 // the document lamp gives no light at all
     bool filmLampDead = false;            // the film adapter's lamp gives no light
     bool sensorLeak = false;              // the sensor's dark level leaks bright
     bool guideMissing = false;            // no film-guide pattern on the adapter

@@ -142,6 +142,11 @@ int VirtualScanner::filmMotorSteps() const {
     return filmMotor_.position();
 }
 
+void VirtualScanner::setFilmMotorSteps(int steps) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    filmMotor_.setPosition(steps);
+}
+
 bool VirtualScanner::jobRunning() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return job_.active();
@@ -248,6 +253,11 @@ void VirtualScanner::clearFaults() {
 void VirtualScanner::setLampDead(bool dead) {
     std::lock_guard<std::mutex> lock(mutex_);
     faults_.options().lampDead = dead;
+}
+
+void VirtualScanner::setLampOff(bool off) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults_.options().lampOff = off;
 }
 
 void VirtualScanner::setFilmLampDead(bool dead) {

@@ -56,6 +56,7 @@ public:
     void setCarriageSteps(double steps);
     bool highResDriveEngaged() const;
     int filmMotorSteps() const;
+    void setFilmMotorSteps(int steps);
     bool jobRunning() const;
     uint8_t peekRegister(uint8_t reg) const;  // what a read answers, without a transfer
     uint8_t writtenRegister(uint8_t reg) const;
@@ -82,7 +83,8 @@ public:
     void unplug();
     void replug();
     void clearFaults();
-    void setLampDead(bool dead);
+    void setLampDead(bool dead);              // dead over the left of the line
+    void setLampOff(bool off);                // no light at all
     void setFilmLampDead(bool dead);
     void setSensorLeak(bool leak);
     void setGuideMissing(bool missing);

@@ -29,8 +29,11 @@ JobProgram VirtualScanner::jobProgram() const {
     JobProgram p;
     p.accel = table(0, uint32_t(registers_.get(0x12)) * 2);
     p.decel = table(2, uint32_t(registers_.get(0x21)) * 2);
-    // The constant speed is where the ramps end.
+    // The constant speed is where the ramps end: tables 2 and 4 both ramp
+    // to it; table 4 adds no distance of its own.
+    std::vector<uint32_t> table4 = table(4, uint32_t(registers_.get(0x20)) * 2);
     if (!p.decel.empty()) p.stepPeriod = p.decel.back();
+    else if (!table4.empty()) p.stepPeriod = table4.back();
     else if (!p.accel.empty()) p.stepPeriod = p.accel.back();
     p.feedSteps = registers_.triple(0x1D);
     p.rows = registers_.triple(0x66);
@@ -85,7 +88,9 @@ void VirtualScanner::captureRow(uint32_t row, double carriageUnits) {
     r.channel = capture_.channels[plane];
     r.y = carriageUnits - kGlassOriginSteps * 4;
     r.exposure = capture_.exposure[size_t(r.channel)];
-    r.lampDead = r.filmLamp ? f.filmLampDead : f.lampDead;
+    bool off = r.filmLamp ? f.filmLampDead : f.lampOff;
+    if (off) r.darkBelowX = 1e9;
+    else if (!r.filmLamp && f.lampDead) r.darkBelowX = kDeadLampSegmentEnd;
     r.filmSteps = filmMotor_.position();
     r.shadingBase = capture_.shadingBase[size_t(r.channel)];
     r.gammaTable = r.channel < 3 ? r.channel : -1;

@@ -2,15 +2,45 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace zrt {
 namespace {
 
-// Numerators stay below 2^22 and divisors below 40, so a 40-bit
-// reciprocal divides exactly.
-constexpr unsigned kReciprocalShift = 40;
-
+// Division by the doubled weight sum d (6 to 38) as a multiply and a
+// shift: exact as long as the numerator x stays below 2^shift / d, so the
+// error x / 2^shift never reaches 1 / d. Byte numerators stay below 2^14
+// (32-bit products with a 20-bit shift), 16-bit ones below 2^23 (32 x 32
+// bit products with a 34-bit shift, which keeps the multiplier in 32 bits).
 uint32_t CentreWeight(uint8_t strength) { return strength & 0x0F; }
+
+template <class Sample>
+struct Arithmetic;
+template <>
+struct Arithmetic<uint8_t> {
+    using Product = uint32_t;
+    static constexpr unsigned shift = 20;
+};
+template <>
+struct Arithmetic<uint16_t> {
+    using Product = uint64_t;
+    static constexpr unsigned shift = 34;
+};
+
+template <class Sample, bool kThreeLine>
+void SmoothRange(Sample* out, const Sample* cur, const Sample* above, const Sample* below, size_t begin,
+                 size_t end, uint32_t w, uint32_t bias) {
+    using Product = typename Arithmetic<Sample>::Product;
+    constexpr unsigned shift = Arithmetic<Sample>::shift;
+    const auto m = static_cast<uint32_t>((uint64_t{1} << shift) / (2 * bias) + 1);
+    for (size_t i = begin; i < end; ++i) {
+        uint32_t n = w * cur[i] + cur[i - 1] + cur[i + 1];
+        if constexpr (kThreeLine) {
+            n += uint32_t{above[i]} + below[i];
+        }
+        out[i] = static_cast<Sample>((Product{2 * n + bias} * m) >> shift);
+    }
+}
 
 }  // namespace
 
@@ -27,9 +57,6 @@ LineFilter::LineFilter(uint32_t lineLength, uint32_t extra, uint32_t lineCount, 
         slot_[s] = base + s * wordsPerLine * 2;
     }
     work_ = base + slots * wordsPerLine * 2;
-    uint32_t w = CentreWeight(strength);
-    uint32_t divisor = 2 * (w + (threeLine() ? 4 : 2));
-    reciprocal_ = (uint64_t{1} << kReciprocalShift) / divisor + 1;
 }
 
 void LineFilter::Push(const uint8_t* src) {
@@ -75,34 +102,32 @@ void LineFilter::SmoothLine() {
 // Each plane p of the line spans lineLength / divisor samples; its valid
 // samples except the first and the last are replaced by the rounded
 // weighted mean of the sample, its left and right neighbours and (in
-// three-line mode) the samples above and below.
+// three-line mode) the samples above and below. The smoothed line takes
+// the place of the current one: it is the line above for the next.
 template <class Sample>
 void LineFilter::smoothPlanes(unsigned planes, uint32_t divisor) {
-    uint8_t* current = threeLine() ? slot_[1] : slot_[0];
+    bool three = threeLine();
+    uint8_t*& current = three ? slot_[1] : slot_[0];
     std::memcpy(work_, current, lineLength_);
     const auto* cur = reinterpret_cast<const Sample*>(current);
     const auto* above = reinterpret_cast<const Sample*>(slot_[0]);
-    const auto* below = reinterpret_cast<const Sample*>(threeLine() ? slot_[2] : slot_[0]);
+    const auto* below = reinterpret_cast<const Sample*>(three ? slot_[2] : slot_[0]);
     auto* out = reinterpret_cast<Sample*>(work_);
-    const uint64_t w = CentreWeight(strength_);
-    const uint64_t bias = w + (threeLine() ? 4 : 2);  // half the doubled divisor
-    const uint64_t m = reciprocal_;
+    const uint32_t w = CentreWeight(strength_);
+    const uint32_t bias = w + (three ? 4 : 2);  // the weight sum; the divisor is twice it
     for (unsigned p = 0; p < planes; ++p) {
         int64_t begin = int64_t{p} * lineLength_ / divisor + 1;
         int64_t end = (int64_t{p + 1} * lineLength_ - extra_) / divisor - 1;
-        if (threeLine()) {
-            for (int64_t i = begin; i < end; ++i) {
-                uint64_t n = w * cur[i] + above[i] + below[i] + cur[i - 1] + cur[i + 1];
-                out[i] = static_cast<Sample>(((2 * n + bias) * m) >> kReciprocalShift);
-            }
+        if (end <= begin) {
+            continue;
+        }
+        if (three) {
+            SmoothRange<Sample, true>(out, cur, above, below, size_t(begin), size_t(end), w, bias);
         } else {
-            for (int64_t i = begin; i < end; ++i) {
-                uint64_t n = w * cur[i] + cur[i - 1] + cur[i + 1];
-                out[i] = static_cast<Sample>(((2 * n + bias) * m) >> kReciprocalShift);
-            }
+            SmoothRange<Sample, false>(out, cur, above, below, size_t(begin), size_t(end), w, bias);
         }
     }
-    std::memcpy(current, work_, lineLength_);
+    std::swap(current, work_);
 }
 
 }  // namespace zrt

@@ -45,7 +45,6 @@ private:
     uint8_t kind_;
     uint8_t strength_;
     uint8_t held_ = 0;
-    uint64_t reciprocal_ = 0;  // exact division by the doubled weight sum
 };
 
 }  // namespace zrt

@@ -2,6 +2,10 @@
 
 #include "sim/sim_transport.h"
 
+#if defined(ZRT_HAVE_LIBUSB)
+#include "engine/transport/usb/libusb_transport.h"
+#endif
+
 namespace zrt {
 namespace {
 
@@ -19,12 +23,23 @@ bool IsSimPath(const std::string& path) {
     return path == "sim" || path.rfind("sim:", 0) == 0;
 }
 
+#if defined(ZRT_HAVE_LIBUSB)
+bool IsUsbPath(const std::string& path) {
+    return path.rfind("usb", 0) == 0 || path.rfind("/dev/bus/usb/", 0) == 0;
+}
+#endif
+
 }  // namespace
 
 std::unique_ptr<Transport> CreateTransport(const std::string& path) {
     if (IsSimPath(path)) {
         return sim::CreateSimTransport();
     }
+#if defined(ZRT_HAVE_LIBUSB)
+    if (IsUsbPath(path)) {
+        return CreateLibusbTransport();
+    }
+#endif
     return std::make_unique<UnavailableTransport>();
 }
 

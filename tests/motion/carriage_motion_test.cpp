@@ -84,8 +84,7 @@ TEST_F(CarriageMotionTest, MoveOfNoStepsOnlyWaits) {
     for (int32_t steps : {0, -5}) {
         device.clearLog();
         EXPECT_EQ(MoveCarriage(engine, steps, 600, 0, 0, 0, 0, 0), 0);
-        EXPECT_TRUE(device.registerWrites.empty() || device.writesTo(0x03).empty());
-        EXPECT_EQ(device.writesTo(0x03).size(), 0u);
+        EXPECT_TRUE(device.registerWrites.empty() || device.writesTo(0x12).empty());
         EXPECT_FALSE(device.registerReads.empty());  // the wait still ran
     }
     EXPECT_EQ(carriage.starts, 0u);

@@ -141,8 +141,9 @@ public:
         std::vector<uint16_t> accel(j.accelSteps, j.stepPeriod), decel(j.decelSteps, j.stepPeriod);
         if (!accel.empty()) { accel[0] = uint16_t(j.stepPeriod * 2); writeWords(0x030000, accel); }
         if (!decel.empty()) writeWords(0x030400, decel);
+        writeWords(0x030800, std::vector<uint16_t>(12, j.stepPeriod));
         bool ok = write(0x01, j.eightBit ? 1 : 0) && write(0x18, 0) && write(0x12, uint8_t(j.accelSteps / 2)) &&
-                  write(0x21, uint8_t(j.decelSteps / 2));
+                  write(0x21, uint8_t(j.decelSteps / 2)) && write(0x20, 6);
         ok = ok && write(0x07, uint8_t(((j.end >> 16) & 3) << 2 | ((j.start >> 16) & 3))) && writePair(0x08, j.start) &&
              writePair(0x0A, j.end);
         ok = ok && write(0xB0, uint8_t(j.reductionBits | (j.shading ? 0x08 : 0))) && write(0x51, j.channelMask);
