@@ -5,6 +5,9 @@
 #if defined(ZRT_HAVE_LIBUSB)
 #include "engine/transport/usb/libusb_transport.h"
 #endif
+#if defined(_WIN32)
+#include "engine/transport/win32/still_image_transport.h"
+#endif
 
 namespace zrt {
 namespace {
@@ -39,6 +42,10 @@ std::unique_ptr<Transport> CreateTransport(const std::string& path) {
     if (IsUsbPath(path)) {
         return CreateLibusbTransport();
     }
+#endif
+#if defined(_WIN32)
+    // Any other path names a device file of the still-image driver.
+    if (!path.empty()) return CreateStillImageTransport();
 #endif
     return std::make_unique<UnavailableTransport>();
 }

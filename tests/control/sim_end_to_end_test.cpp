@@ -104,6 +104,20 @@ TEST_F(SimControlTest, TpuModeAndFilmSourcesFollowTheAdapter) {
     EXPECT_EQ(::SetLamp(0, 1), 1);
 }
 
+TEST_F(SimControlTest, ADarkScannerFindsNoOriginAndABusyOneIsNotSetUp) {
+    ASSERT_EQ(::FindScannerEx(0, "sim:lamp=off"), 1);
+    EXPECT_EQ(::InitializeScanner(0), 0);
+    EXPECT_EQ(Status(), status::OriginNotFound);
+    EXPECT_EQ(platform::SharedState().OriginOffset, 0);
+    ::TerminateScanner(0);
+
+    EXPECT_EQ(::FindScannerEx(0, "sim:busy=1"), 0);
+    EXPECT_EQ(Status(), status::DeviceActive);
+    EXPECT_EQ(Process().DeviceOpened, 0u);
+    EXPECT_EQ(::FindScannerEx(0, "sim:pid=0x3c43"), 0);
+    EXPECT_EQ(Status(), status::OpenFailed);
+}
+
 struct SelfTestCase {
     const char* name;
     const char* path;

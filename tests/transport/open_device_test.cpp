@@ -81,6 +81,9 @@ TEST_F(OpenDeviceTest, PathThatCannotBeOpenedLeavesTheDeviceClosed) {
     EXPECT_EQ(device.exchanges, 0u);
     EXPECT_FALSE(controller.OpenDevice("no-such-device"));
     EXPECT_FALSE(controller.IsOpen());
+    // No bus carries address 255 for long; the open must fail, not hang.
+    EXPECT_FALSE(controller.OpenDevice("usb:255:255"));
+    EXPECT_FALSE(controller.IsOpen());
 }
 
 TEST_F(OpenDeviceTest, ClosedDeviceRefusesEveryExchangeAndClosesTwiceQuietly) {

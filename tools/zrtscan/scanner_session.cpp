@@ -1,6 +1,8 @@
 #include "tools/zrtscan/scanner_session.h"
 
 #include <array>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 
@@ -92,7 +94,18 @@ bool ScannerSession::filmAdapterPresent() {
     return mode != 0;
 }
 
-void ScannerSession::setLamp(int lamp) { Check("SetLamp", SetLamp(0, lamp)); }
+void ScannerSession::setLamp(int lamp) {
+    // The engine refuses a new light source while the carriage still
+    // travels home from the last scan; that ends by itself, so ask again.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    for (;;) {
+        if (SetLamp(0, lamp)) return;
+        uint16_t status = 0;
+        GetScannerStatus(0, &status);
+        if (status != 0x9601 || std::chrono::steady_clock::now() > deadline) Check("SetLamp", 0);
+        std::this_thread::yield();
+    }
+}
 
 uint8_t ScannerSession::calibrationStatus() {
     uint8_t status = 0;
