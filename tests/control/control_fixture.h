@@ -19,15 +19,9 @@
 #include "platform/shared_state.h"
 #include "tests/platform/test_environment.h"
 #include "tests/support/scripted_device.h"
+#include "tests/support/virtual_clock.h"
 
 namespace zrt::test {
-
-class VirtualClock final : public platform::ClockSource {
-public:
-    void sleepMs(uint32_t ms) override { now += ms; }
-    uint64_t nowMs() override { return now; }
-    std::atomic<uint64_t> now{0};
-};
 
 // A carriage for the scripted device: every start command moves it by the
 // programmed feed (towards home when reversing, onto home for a homing

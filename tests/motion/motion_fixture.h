@@ -17,15 +17,9 @@
 #include "engine/api/scanner_engine.h"
 #include "platform/clock.h"
 #include "tests/support/scripted_device.h"
+#include "tests/support/virtual_clock.h"
 
 namespace zrt::test {
-
-class CountingClock final : public platform::ClockSource {
-public:
-    void sleepMs(uint32_t ms) override { slept += ms; }
-    uint64_t nowMs() override { return slept; }
-    uint64_t slept = 0;
-};
 
 struct CarriageModel {
     int32_t position = 500;     // steps from home
@@ -82,7 +76,7 @@ protected:
         return total;
     }
 
-    CountingClock clock;
+    VirtualClock clock;
     ScriptedDevice device;
     ScannerEngine engine;
     CarriageModel carriage;

@@ -13,15 +13,9 @@
 #include "engine/transport/controller.h"
 #include "platform/clock.h"
 #include "tests/support/scripted_device.h"
+#include "tests/support/virtual_clock.h"
 
 namespace zrt::test {
-
-class VirtualClock final : public platform::ClockSource {
-public:
-    void sleepMs(uint32_t ms) override { slept += ms; }
-    uint64_t nowMs() override { return slept; }
-    std::atomic<uint64_t> slept{0};
-};
 
 class ControllerTest : public ::testing::Test {
 protected:

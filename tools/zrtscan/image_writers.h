@@ -14,6 +14,18 @@ inline size_t RowBytes(const ImageFormat& f) {
     return static_cast<size_t>(f.width) * f.samplesPerPixel * (f.bitsPerSample / 8);
 }
 
+// PNG and PNM store 16-bit samples big-endian; the scanner delivers them
+// little-endian. Returns `row` itself for 8-bit samples, else `scratch`.
+inline const uint8_t* BigEndianRow(const uint8_t* row, const ImageFormat& f, std::vector<uint8_t>& scratch) {
+    if (f.bitsPerSample != 16) return row;
+    const size_t bytes = RowBytes(f);
+    for (size_t b = 0; b + 1 < bytes; b += 2) {
+        scratch[b] = row[b + 1];
+        scratch[b + 1] = row[b];
+    }
+    return scratch.data();
+}
+
 class TiffWriter final : public ImageWriter {
 public:
     ~TiffWriter() override;

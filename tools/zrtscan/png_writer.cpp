@@ -52,15 +52,7 @@ bool PngWriter::writeRows(const uint8_t* data, uint32_t rows) {
     }
     const size_t rowBytes = RowBytes(format_);
     for (uint32_t i = 0; i < rows; ++i, ++row_) {
-        const uint8_t* row = data + i * rowBytes;
-        if (format_.bitsPerSample == 16) {
-            // PNG stores 16-bit samples big-endian.
-            for (size_t b = 0; b + 1 < rowBytes; b += 2) {
-                swapped_[b] = row[b + 1];
-                swapped_[b + 1] = row[b];
-            }
-            row = swapped_.data();
-        }
+        const uint8_t* row = BigEndianRow(data + i * rowBytes, format_, swapped_);
         png_write_row(Png(png_), const_cast<png_bytep>(row));
     }
     return true;

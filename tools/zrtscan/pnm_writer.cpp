@@ -24,14 +24,7 @@ bool PnmWriter::writeRows(const uint8_t* data, uint32_t rows) {
     if (!file_) return false;
     const size_t rowBytes = RowBytes(format_);
     for (uint32_t i = 0; i < rows; ++i, ++row_) {
-        const uint8_t* row = data + i * rowBytes;
-        if (format_.bitsPerSample == 16) {
-            for (size_t b = 0; b + 1 < rowBytes; b += 2) {
-                swapped_[b] = row[b + 1];
-                swapped_[b + 1] = row[b];
-            }
-            row = swapped_.data();
-        }
+        const uint8_t* row = BigEndianRow(data + i * rowBytes, format_, swapped_);
         if (std::fwrite(row, 1, rowBytes, file_) != rowBytes) {
             error_ = "write error";
             return false;
