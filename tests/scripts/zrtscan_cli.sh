@@ -45,6 +45,24 @@ expect_exit 2 "unknown option" "$ZRTSCAN" scan --frobnicate -o "$work/x.tiff"
 expect_exit 2 "unknown format" "$ZRTSCAN" scan -o "$work/x.jpeg"
 ls "$work" | grep -q partial && { echo "FAILED: temporary files left behind"; fail=1; }
 
+# After calibration the white patch of the chart is flat: the column means
+# of a 48-bit scan spread by under 1 % (the model's sensor spreads by 10 %).
+check "white patch" "$ZRTSCAN" --device sim:film=none -q scan --resolution 300 --mode color48 \
+  --area 190.5,31.75,21,15 -o "$work/white.pnm"
+python3 - "$work/white.pnm" <<'PY' || fail=1
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+header = data.split(b'\n', 3)
+w, h = map(int, header[1].split())
+samples = struct.unpack('>%dH' % (w * h * 3), header[3][:w * h * 6])
+for c in range(3):
+    cols = [sum(samples[(y * w + x) * 3 + c] for y in range(h)) / h for x in range(w)]
+    mean = sum(cols) / w
+    spread = (max(cols) - min(cols)) / mean
+    if mean < 30000 or spread >= 0.01:
+        sys.exit('FAILED: white patch channel %d: mean %.0f, spread %.2f %%' % (c, mean, spread * 100))
+PY
+
 # The film workflow: RGBI frames of 16-bit samples, four to a pixel.
 check "film" "$ZRTSCAN" -q film --resolution 600 -o "$work/film"
 frames=$(ls "$work/film"/frame-*.tiff 2>/dev/null | wc -l)
