@@ -25,6 +25,13 @@ struct FileCloser {
 };
 using TempFile = std::unique_ptr<std::FILE, FileCloser>;
 
+// The replayed infrared is 8-bit; the files carry 16-bit samples.
+void PutWidenedSample(uint8_t* at, uint8_t value) {
+    const uint16_t v = static_cast<uint16_t>(value * 257);
+    at[0] = static_cast<uint8_t>(v);
+    at[1] = static_cast<uint8_t>(v >> 8);
+}
+
 std::unique_ptr<ImageWriter> BeginWriter(AtomicOutput& out, const ImageFormat& format) {
     auto writer = CreateImageWriter(out.finalPath());
     if (!writer) throw ToolError("unsupported output format: " + out.finalPath(), 2);
@@ -77,11 +84,7 @@ nlohmann::json ScanFilmWithInfrared(ScannerSession& session, const ScanRequest& 
         std::vector<uint8_t> row(static_cast<size_t>(g.pixels) * 2);
         ReplayInfrared(session, request, [&](const uint8_t* data, uint32_t rows) {
             for (uint32_t r = 0; r < rows && irLines < g.lines; ++r, ++irLines) {
-                for (uint32_t x = 0; x < g.pixels; ++x) {
-                    const uint16_t v = static_cast<uint16_t>(data[r * g.pixels + x] * 257);
-                    row[2 * x] = static_cast<uint8_t>(v);
-                    row[2 * x + 1] = static_cast<uint8_t>(v >> 8);
-                }
+                for (uint32_t x = 0; x < g.pixels; ++x) PutWidenedSample(&row[2 * x], data[r * g.pixels + x]);
                 if (!failed && !ir->writeRows(row.data(), 1)) failed = true;
             }
         });
@@ -99,9 +102,7 @@ nlohmann::json ScanFilmWithInfrared(ScannerSession& session, const ScanRequest& 
                 if (std::fread(colour.data(), 1, colour.size(), raw.get()) != colour.size()) failed = true;
                 for (uint32_t x = 0; x < g.pixels && !failed; ++x) {
                     std::copy_n(&colour[6 * x], 6, &rgbi[8 * x]);
-                    const uint16_t v = static_cast<uint16_t>(data[r * g.pixels + x] * 257);
-                    rgbi[8 * x + 6] = static_cast<uint8_t>(v);
-                    rgbi[8 * x + 7] = static_cast<uint8_t>(v >> 8);
+                    PutWidenedSample(&rgbi[8 * x + 6], data[r * g.pixels + x]);
                 }
                 if (!failed && !writer->writeRows(rgbi.data(), 1)) failed = true;
             }

@@ -41,11 +41,12 @@ ScanGeometry PrepareScan(ScannerSession& session, const ScanRequest& request) {
     DataStatus status{};
     GetDataStatus(0, &status);
     ScanGeometry g;
-    g.pixels = static_cast<uint32_t>(request.width) * request.resolution / 4800;
     g.lines = status.LinesLeft;
     g.lineBytes = status.LineBytes;
     g.samplesPerPixel = request.bitDepth >= 24 ? 3 : 1;
     g.bitsPerSample = (request.bitDepth == 16 || request.bitDepth == 48) ? 16 : 8;
+    // The engine's line size already says how many pixels a line holds.
+    g.pixels = g.lineBytes / (g.samplesPerPixel * g.bitsPerSample / 8);
     if (g.lines == 0 || g.lineBytes == 0) throw ToolError("the area is too small to scan");
     return g;
 }
