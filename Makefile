@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build demo test clean install
+.PHONY: all bootstrap configure build demo test clean install test-sanitize fuzz
 
 all: build
 
@@ -26,7 +26,17 @@ install: build
 	@cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
 
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) build-asan build-tsan build-fuzz
+
+# The suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# threaded scan tests under ThreadSanitizer.
+test-sanitize: bootstrap
+	@bash scripts/test-sanitize
+
+# Each fuzz target for FUZZ_SECONDS (default 60) from its seed corpus.
+FUZZ_SECONDS ?= 60
+fuzz: bootstrap
+	@bash scripts/fuzz $(FUZZ_SECONDS)
 
 # The 32-bit Windows DLLs, cross-built with MinGW-w64, and their tests under Wine.
 WIN_BUILD ?= build-win32

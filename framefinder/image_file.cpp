@@ -1,5 +1,6 @@
 #include "framefinder/image_file.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -97,6 +98,23 @@ bool ReadAt(std::FILE* f, long offset, void* out, std::size_t n) {
     return std::fseek(f, offset, SEEK_SET) == 0 && std::fread(out, 1, n, f) == n;
 }
 
+// width x height x bits / 8; false when the image has no size or its byte
+// count does not fit 32 bits.
+bool PixelBytes(const TIFF& image, uint32_t& n) {
+    if (image.width <= 0 || image.height <= 0 || image.bits <= 0) return false;
+    uint64_t pixels = uint64_t{static_cast<uint32_t>(image.width)} * static_cast<uint32_t>(image.height);
+    uint32_t bits = static_cast<uint32_t>(image.bits);
+    if (pixels > UINT64_MAX / bits || pixels * bits / 8 > UINT32_MAX) return false;
+    n = static_cast<uint32_t>(pixels * bits / 8);
+    return true;
+}
+
+bool HoldsBytes(std::FILE* f, int64_t offset, uint64_t n) {
+    if (offset < 0 || std::fseek(f, 0, SEEK_END) != 0) return false;
+    long size = std::ftell(f);
+    return size >= 0 && uint64_t(offset) + n <= uint64_t(size);
+}
+
 // The value of one directory entry as the reader uses it.
 bool EntryValue(std::FILE* f, const uint8_t* e, uint32_t& value) {
     uint32_t tag = Get16(e), type = Get16(e + 2), count = Get32(e + 4);
@@ -189,15 +207,21 @@ int32_t ReadTiffHeader(const char* path, TIFF& image) {
 
 std::unique_ptr<uint8_t[]> ReadTiffPixels(TIFF& image) {
     std::FILE* f = FileOf(image);
-    uint32_t n = DataBytes(image);
-    std::unique_ptr<uint8_t[]> buffer(image.width > 0 && image.height > 0 && image.bits > 0
-                                          ? new (std::nothrow) uint8_t[n]
-                                          : nullptr);
+    uint32_t n = 0;
+    // A count cut to 32 bits would hand out a buffer smaller than the image.
+    if (!PixelBytes(image, n)) {
+        std::printf("memory error[%d].\n", static_cast<int>(DataBytes(image)));
+        return nullptr;
+    }
+    // The header can claim any size; nothing is allocated for pixel data
+    // that the file does not hold.
+    if (!f || !HoldsBytes(f, image.offset, n)) return nullptr;
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[n]);
     if (!buffer) {
         std::printf("memory error[%d].\n", static_cast<int>(n));
         return nullptr;
     }
-    if (!f || !ReadAt(f, image.offset, buffer.get(), n)) return nullptr;
+    if (!ReadAt(f, image.offset, buffer.get(), n)) return nullptr;
     return buffer;
 }
 

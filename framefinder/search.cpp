@@ -30,6 +30,12 @@ std::vector<uint8_t> TransposePreview(TIFF& image, const uint8_t* pixels) {
     return out;
 }
 
+// Only the low 16 bits are reported; unsigned arithmetic keeps coordinates
+// far outside that range from overflowing.
+uint16_t Extent(int32_t last, int32_t first) {
+    return static_cast<uint16_t>(uint32_t{static_cast<uint16_t>(last)} - static_cast<uint32_t>(first) + 1u);
+}
+
 void WriteResult(const FilmPosition& frames, bool transposed, VORN2_SEARCH_RESULT& result) {
     int32_t n = std::min(frames.count, ZRTS_MAX_FRAMES);
     if (n < 0) n = 0;
@@ -43,8 +49,8 @@ void WriteResult(const FilmPosition& frames, bool transposed, VORN2_SEARCH_RESUL
         int32_t bottom = transposed ? r.right : r.bottom;
         e.x = static_cast<int16_t>(x);
         e.y = static_cast<int16_t>(y);
-        e.width = static_cast<uint16_t>(static_cast<uint16_t>(right) - x + 1);
-        e.height = static_cast<uint16_t>(static_cast<uint16_t>(bottom) - y + 1);
+        e.width = Extent(right, x);
+        e.height = Extent(bottom, y);
         e.reserved[0] = e.reserved[1] = e.reserved[2] = 0;
         e.kind = static_cast<int16_t>(frames.kind[k]);
         e.polarity = static_cast<int16_t>(frames.polarity[k]);

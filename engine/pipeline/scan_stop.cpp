@@ -5,6 +5,7 @@
 
 #include "engine/motion/carriage_motion.h"
 #include "engine/pipeline/line_filter.h"
+#include "engine/pipeline/reader_thread.h"
 #include "engine/pipeline/scan_ring.h"
 #include "platform/clock.h"
 
@@ -50,19 +51,25 @@ void ReadUnused4D(ScannerEngine& engine) {
     engine.device.ReadControllerRegister(0x4D, ignored);
 }
 
-// Step 10: what the controller still holds is read and dropped.
+// Step 10: what the controller still holds is read and dropped. The
+// controller hands out whole granules only: a rest smaller than one, or a
+// read it refuses, would otherwise keep the drain (and the busy flag)
+// forever.
 StatusCode DrainController(ScannerEngine& engine) {
     uint32_t n = 0;
     if (!ReadAvailableBytes(engine, n)) {
         return status::StopCommandFailed;
     }
-    while (n != 0) {
+    while (n >= kImageTransferGranule) {
         uint32_t block = n < kDrainBlock ? n : kDrainBlock;
+        block -= block % kImageTransferGranule;
         std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[block]);
         if (buffer == nullptr) {
             return status::DrainBufferFailed;
         }
-        engine.device.ReadImageData(buffer.get(), block);
+        if (!engine.device.ReadImageData(buffer.get(), block)) {
+            return status::Ok;
+        }
         if (!ReadAvailableBytes(engine, n)) {
             return status::StopCommandFailed;
         }

@@ -87,7 +87,13 @@ std::FILE* OpenFileNoFollow(const std::string& path, const char* mode) {
 }
 
 bool ReplaceFile(const std::string& tempPath, const std::string& path) {
-    return std::rename(tempPath.c_str(), path.c_str()) == 0;
+    // The data reaches the disk before the name does: after a power loss the
+    // name holds the old file or the whole new one, never a zero-filled one.
+    const int fd = open(tempPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced && std::rename(tempPath.c_str(), path.c_str()) == 0;
 }
 
 }  // namespace zrt::platform

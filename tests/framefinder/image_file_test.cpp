@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framefinder/image_file.h"
@@ -87,6 +88,37 @@ TEST(TiffFile, ReaderRefusesOtherLayouts) {
     TIFF image{};
     EXPECT_EQ(ReadTiffHeader(dir.File("absent.tif").c_str(), image), 1);
     EXPECT_EQ(WriteTiffHeader(dir.File("no/such/dir.tif").c_str(), image), 1);
+}
+
+// A header may claim any size: pixels come back only for an image whose
+// bytes the file holds, never in a buffer smaller than the image.
+TEST(TiffFile, PixelsOnlyForTheImageTheFileHolds) {
+    fftest::TempDir dir;
+    std::vector<uint8_t> bytes = ReadBytes(WritePreview(dir, 8, 8, 8));
+    struct Claim {
+        uint32_t width, height;
+    } claims[] = {
+        {65536, 65536},  // 4 GiB: its byte count cut to 32 bits is 0
+        {65536, 65537},  // cut to 32 bits, 64 KiB
+        {60000, 60000},  // far more than the file holds
+    };
+    for (const Claim& c : claims) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        std::vector<uint8_t> b = bytes;
+        for (auto [entry, value] : {std::pair{0, c.width}, std::pair{1, c.height}}) {
+            std::size_t at = 10 + 12 * static_cast<std::size_t>(entry);
+            b[at + 2] = 4;  // LONG
+            for (int i = 0; i < 4; ++i) b[at + 8 + i] = static_cast<uint8_t>(value >> (8 * i));
+        }
+        b.resize(b.size() + 65536, 0);
+        std::string p = dir.File("claim.tif");
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+        TIFF image{};
+        ASSERT_EQ(ReadTiffHeader(p.c_str(), image), 0);
+        EXPECT_EQ(static_cast<uint32_t>(image.width), c.width);
+        EXPECT_FALSE(ReadTiffPixels(image));
+        CloseTiff(image);
+    }
 }
 
 TEST(MaskFile, OneBitRowsBottomFirst) {

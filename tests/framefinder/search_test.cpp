@@ -147,6 +147,15 @@ TEST_F(PreviewSearch, DebugListReportsTheConfiguredFrames) {
     EXPECT_EQ(result_.frame[0].y, 10);
     EXPECT_EQ(result_.frame[0].width, 200);
     EXPECT_EQ(result_.frame[0].height, 100);
+
+    // Coordinates beyond 16 bits are reported by their low 16 bits.
+    Load("Debug_flag 1\nDebugNumber 1\nDebugRect.x -2147483643\nDebugRect.y 65546\n"
+         "DebugRect.r 2147483647\nDebugRect.b 65545\nDebugType1 0\nDebugType3 0\n");
+    ASSERT_EQ(Search(bright, 3), 0);
+    EXPECT_EQ(result_.frame[0].x, 5);
+    EXPECT_EQ(result_.frame[0].y, 10);
+    EXPECT_EQ(result_.frame[0].width, 65535 - 5 + 1);
+    EXPECT_EQ(result_.frame[0].height, 0);  // 9 - 65546 + 1, low 16 bits
 }
 
 // A preview that arrives with its axes exchanged is searched turned back.

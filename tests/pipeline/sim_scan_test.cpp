@@ -121,6 +121,21 @@ TEST_F(SimScanTest, DocumentScansAtEveryDepth) {
     }
 }
 
+// At 44 dpi the job leaves the controller a rest that is no whole transfer
+// granule; a stop right after the start drains what can be read and ends.
+TEST_F(SimScanTest, EarlyStopEndsWithLessThanAGranuleLeft) {
+    Start();
+    ASSERT_EQ(::DoCalibration(0, 0, 0, 600), 1) << std::hex << Status();
+    ScanParameters p = Window(300, 48, 300, 300);
+    p.XResolution = 44;
+    p.XOrigin = 448;
+    p.YOrigin = 512;
+    ASSERT_EQ(::SetScanParameter(0, &p), 1) << std::hex << Status();
+    ASSERT_EQ(::StartScanEx(0, 0), 1) << std::hex << Status();
+    EXPECT_EQ(::StopScanEx(0, 0), 1) << std::hex << Status();
+    EXPECT_EQ(Engine().progress.Lines, 0u);
+}
+
 TEST_F(SimScanTest, GreyAt150DpiIsTheGreenOfAColourScan) {
     Start("sim:noise=0");
     ASSERT_EQ(::DoCalibration(0, 0, 0, 600), 1) << std::hex << Status();
