@@ -111,7 +111,7 @@ bool ScriptedDevice::handleRead(uint8_t* buffer, size_t count, size_t& read) {
     const size_t index = exchanges++;
     if (failWhen && failWhen(index, false, {})) return false;
     const size_t n = std::min(count, pendingRead_.size());
-    std::memcpy(buffer, pendingRead_.data(), n);
+    if (n != 0) std::memcpy(buffer, pendingRead_.data(), n);
     pendingRead_.erase(pendingRead_.begin(), pendingRead_.begin() + static_cast<long>(n));
     read = n + overReportedReadBytes;
     return true;
