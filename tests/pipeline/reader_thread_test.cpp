@@ -137,7 +137,11 @@ TEST_F(ReaderTest, StopRightAfterStartDrainsAndParks) {
     PrepareScan(6, 48);  // one line waiting, the rest comes after the stop command
     Request().LinesLeft = 6;
     ASSERT_TRUE(CreateReaderThread(*engine));
-    device.clearLog();
+    {
+        // The reader may be mid-exchange with the device.
+        std::lock_guard<std::recursive_mutex> exchange(engine->device.exchangeLock());
+        device.clearLog();
+    }
     EXPECT_EQ(StopScan(*engine, 0), status::Ok);
     EXPECT_EQ(stream.pos, stream.data.size());  // everything read and dropped
     const Bytes commands = device.writesTo(0x03);
@@ -157,14 +161,18 @@ TEST_F(ReaderTest, StopAfterTheLastLineEndsNormally) {
     ASSERT_TRUE(CreateReaderThread(*engine));
     Bytes out(72);
     ASSERT_EQ(ReadScan(*engine, out.data(), 72), status::Ok);
-    device.registers[0xA4] = 1;
-    device.onRegisterRead = [](uint8_t reg, unsigned) -> std::optional<uint8_t> {
-        if (reg == 0xA4) return 1;
-        if (reg == 0x46) return 0;
-        return std::nullopt;
-    };
-    device.clearLog();
-    size_t requestsBefore = stream.requests.size();
+    size_t requestsBefore = 0;
+    {
+        std::lock_guard<std::recursive_mutex> exchange(engine->device.exchangeLock());
+        device.registers[0xA4] = 1;
+        device.onRegisterRead = [](uint8_t reg, unsigned) -> std::optional<uint8_t> {
+            if (reg == 0xA4) return 1;
+            if (reg == 0x46) return 0;
+            return std::nullopt;
+        };
+        device.clearLog();
+        requestsBefore = stream.requests.size();
+    }
     EXPECT_EQ(StopScan(*engine, 0), status::Ok);
     const Bytes commands = device.writesTo(0x03);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), 4), 0);  // no stop command
